@@ -1,6 +1,6 @@
 #include "SeaTalkPort.h"
 
-#include <cerrno>
+#include <cerrno>  // program_invocation_short_name
 #include <iostream>
 
 #include "LinuxSerial.h"
@@ -33,7 +33,7 @@ int CSeaTalkPort::OpenPort(const char* lpszPortName) {
 
     auto report = [&](const char* outcome) {
         if (m_pLog == nullptr) return;
-        *m_pLog << "vantrell: " << m_strPortName;
+        *m_pLog << program_invocation_short_name << ": " << m_strPortName;
         if (!m_strDevicePath.empty() && m_strDevicePath != m_strPortName) *m_pLog << " (" << m_strDevicePath << ")";
         *m_pLog << ": " << outcome;
         if (m_lastError) *m_pLog << ": " << m_lastError.message;

@@ -66,6 +66,8 @@ public:
     // Why the last failing step failed, and on which device.
     const SerialError& LastError() const { return m_lastError; }
     const std::string& DevicePath() const { return m_strDevicePath; }
+    // The name OpenPort was given ("COM1").
+    const std::string& PortName() const { return m_strPortName; }
 
 private:
     void Fail(const SerialError& error);
