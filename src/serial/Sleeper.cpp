@@ -1,22 +1,46 @@
 #include "Sleeper.h"
 
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <ctime>
 
 namespace vantrell {
 
+namespace {
+
+constexpr std::int64_t kSpinNs = 200000;
+
+std::int64_t NowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+}  // namespace
+
 void PreciseSleeper::SleepMs(std::uint32_t ms) {
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += static_cast<time_t>(ms / 1000);
-    deadline.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
+    // The kernel may fire a sleeping thread's timer up to its slack late
+    // (50 us by default) to batch wake-ups; three pauses a byte would pay
+    // that three times. A thread-wide setting, made once.
+    static thread_local const bool tightSlack = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    static_cast<void>(tightSlack);
+
+    const std::int64_t deadline = NowNs() + std::int64_t{ms} * 1000000;
+
+    // Sleep to just short of the deadline, then spin the rest: a wake-up
+    // on a virtual machine runs 100 us or more late, which on three pauses
+    // a byte would cost about 1 % of the bus. Spinning the last 200 us of
+    // each 10 ms pause costs about 2 % of one core while sending.
+    const std::int64_t wake = deadline - kSpinNs;
+    if (wake > NowNs()) {
+        const timespec until{static_cast<time_t>(wake / 1000000000), static_cast<long>(wake % 1000000000)};
+        // An absolute deadline lets a signal interrupt the sleep without
+        // changing when it ends.
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
     }
-    // An absolute deadline lets a signal interrupt the sleep without
-    // changing when it ends.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    while (NowNs() < deadline) {
     }
 }
 
