@@ -46,7 +46,7 @@ LineSettings SeaTalkLine() {
 // A pseudo-terminal whose master nobody reads unless a test does, and a
 // scratch dir with a fake /sys/class/tty and /dev in which ttyUSB0 is the
 // pty, so "COM1" means the pty and nothing else.
-class PtyTest : public ::testing::Test {
+class LinuxSerialTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -105,7 +105,7 @@ protected:
     std::unique_ptr<LinuxSerialBackend> m_pBackend;
 };
 
-TEST_F(PtyTest, SecondOpenIsBusyUntilTheFirstDeviceIsGone) {
+TEST_F(LinuxSerialTest, SecondOpenIsBusyUntilTheFirstDeviceIsGone) {
     std::unique_ptr<SerialDevice> first = OpenSlave();
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Path(), m_strSlave);
@@ -119,13 +119,13 @@ TEST_F(PtyTest, SecondOpenIsBusyUntilTheFirstDeviceIsGone) {
     EXPECT_TRUE(OpenSlave());
 }
 
-TEST_F(PtyTest, ComNameOpensTheMappedDevice) {
+TEST_F(LinuxSerialTest, ComNameOpensTheMappedDevice) {
     SerialBackend::OpenResult opened = m_pBackend->Open("com1");
     ASSERT_TRUE(opened.device) << opened.error.message;
     EXPECT_EQ(opened.path, (m_scratch / "dev" / "ttyUSB0").string());
 }
 
-TEST_F(PtyTest, OpenFailuresSayWhatKindOfFailure) {
+TEST_F(LinuxSerialTest, OpenFailuresSayWhatKindOfFailure) {
     const std::string regular = (m_scratch / "script.id").string();
     std::ofstream(regular) << "86 01 00\n";
     const struct {
@@ -153,7 +153,7 @@ TEST_F(PtyTest, OpenFailuresSayWhatKindOfFailure) {
     }
 }
 
-TEST_F(PtyTest, NoParityLineReadsBackAsAppliedAndIsRaw) {
+TEST_F(LinuxSerialTest, NoParityLineReadsBackAsAppliedAndIsRaw) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     LineSettings line;
@@ -172,7 +172,7 @@ TEST_F(PtyTest, NoParityLineReadsBackAsAppliedAndIsRaw) {
     EXPECT_FALSE(MasterHasData(50));
 }
 
-TEST_F(PtyTest, ModemLinesAreNoErrorOnADeviceWithoutThem) {
+TEST_F(LinuxSerialTest, ModemLinesAreNoErrorOnADeviceWithoutThem) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     for (bool on : {true, false}) {
@@ -184,7 +184,7 @@ TEST_F(PtyTest, ModemLinesAreNoErrorOnADeviceWithoutThem) {
     }
 }
 
-TEST_F(PtyTest, SettingsTheDeviceCannotHoldAreRefusedAndUndone) {
+TEST_F(LinuxSerialTest, SettingsTheDeviceCannotHoldAreRefusedAndUndone) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     ASSERT_TRUE(device->ApplySettings(SeaTalkLine())) << device->LastError().message;
@@ -218,7 +218,7 @@ TEST_F(PtyTest, SettingsTheDeviceCannotHoldAreRefusedAndUndone) {
     }
 }
 
-TEST_F(PtyTest, WaitEndsAtOnceWhenTheQueueIsEmptyAndRefusesWithNoEventSelected) {
+TEST_F(LinuxSerialTest, WaitEndsAtOnceWhenTheQueueIsEmptyAndRefusesWithNoEventSelected) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     ASSERT_TRUE(device->ApplySettings(SeaTalkLine()));
@@ -235,7 +235,7 @@ TEST_F(PtyTest, WaitEndsAtOnceWhenTheQueueIsEmptyAndRefusesWithNoEventSelected) 
 // The master never reads, so the pty's buffer fills; the write that finds
 // no room must give up within its bound, and every write that succeeded
 // must have put exactly one byte on the line.
-TEST_F(PtyTest, WriteIntoAFullBufferTimesOutAfterWritingOneByteEachTime) {
+TEST_F(LinuxSerialTest, WriteIntoAFullBufferTimesOutAfterWritingOneByteEachTime) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     ASSERT_TRUE(device->ApplySettings(SeaTalkLine()));
@@ -256,7 +256,7 @@ TEST_F(PtyTest, WriteIntoAFullBufferTimesOutAfterWritingOneByteEachTime) {
     EXPECT_EQ(line.substr(0, 3), "abc");
 }
 
-TEST_F(PtyTest, WriteToAHungUpPtyIsAnIoError) {
+TEST_F(LinuxSerialTest, WriteToAHungUpPtyIsAnIoError) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
     close(m_master);
@@ -275,7 +275,7 @@ public:
 // A pty opens and takes the no-parity line like any port, so the port
 // opens; the first byte needs parity, which the pty drops, so nothing may
 // be written with the wrong ninth bit.
-TEST_F(PtyTest, SeaTalkPortOpensAPtyButSendsNothingWithoutParity) {
+TEST_F(LinuxSerialTest, SeaTalkPortOpensAPtyButSendsNothingWithoutParity) {
     CountingSleeper sleeper;
     {
         CSeaTalkPort port(*m_pBackend, sleeper, nullptr);
