@@ -230,6 +230,13 @@ void CVirtualBus::RunChild(const BusRun& run, int outFd, int errFd, int setupFd)
         preload += std::string(":") + existing;
     }
     ::setenv("LD_PRELOAD", preload.c_str(), 1);
+    // An AddressSanitizer build insists on its runtime being the first
+    // library loaded; the preload comes first by design.
+    std::string asan = "verify_asan_link_order=0";
+    if (const char* existing = std::getenv("ASAN_OPTIONS"); existing != nullptr && *existing != '\0') {
+        asan = std::string(existing) + ":" + asan;
+    }
+    ::setenv("ASAN_OPTIONS", asan.c_str(), 1);
     const std::string device = std::to_string(major(m_device)) + ":" + std::to_string(minor(m_device));
     ::setenv("VBUS_DEVICE", device.c_str(), 1);
     ::setenv("VBUS_LOG", m_strLog.c_str(), 1);
@@ -264,12 +271,18 @@ void CVirtualBus::Pump() {
         ReadAvailable(m_nMaster, m_result.wire);
         if (outOpen) outOpen = ReadAvailable(m_nOut, m_result.out);
         if (errOpen) errOpen = ReadAvailable(m_nErr, m_result.err);
-        pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid) break;
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == m_pid) {
+            break;
+        }
     }
     m_result.wall = std::chrono::steady_clock::now() - m_started;
-    // Whatever the program left behind in its group goes with it.
+    // Whatever the program left behind in its group goes with it. The
+    // program is not reaped yet, so its id still names only its group.
     ::kill(-m_pid, SIGKILL);
+    ::waitpid(m_pid, &status, 0);
+    m_bExited = true;
     ReadAvailable(m_nMaster, m_result.wire);
     ReadAvailable(m_nOut, m_result.out);
     ReadAvailable(m_nErr, m_result.err);
@@ -279,10 +292,15 @@ void CVirtualBus::Pump() {
     } else if (WIFSIGNALED(status)) {
         m_result.signal = WTERMSIG(status);
     }
-    m_bExited = true;
 }
 
 bool CVirtualBus::Running() { return m_pid > 0 && !m_bExited; }
+
+void CVirtualBus::Signal(int sig) {
+    if (Running()) ::kill(m_pid, sig);
+}
+
+std::string CVirtualBus::LogSoFar() const { return ReadFile(m_strLog); }
 
 BusResult CVirtualBus::Wait() {
     if (m_pid <= 0) throw std::logic_error("no program was started");

@@ -79,6 +79,10 @@ public:
     void Start(const BusRun& run);
     // True while the started program has not exited.
     bool Running();
+    // Sends sig to the started program, as a user's Ctrl-C would.
+    void Signal(int sig);
+    // The VirtualUart log as far as it has been written.
+    std::string LogSoFar() const;
     // Waits for the program (killing it at the run's limit) and collects
     // everything. A bus can run again afterwards: the log and wire of each
     // run start empty.
