@@ -17,10 +17,16 @@ std::string Set(long long t, const char* parity) {
     return "set t=" + std::to_string(t) + " pid=1 fd=3 act=now baud=4800 bits=8 parity=" + parity + " stop=1\n";
 }
 
-std::string Write(long long t, const char* byte, const char* parity, long long end, int bits = 8) {
+// A write as VirtualUart logs it at 4800 baud: its frame starts at once and
+// takes the frame's time.
+std::string Write(long long t, const char* byte, const char* parity, int bits = 8) {
+    const long long frameBits = 1 + bits + (std::string(parity) == "none" ? 0 : 1) + 1;
+    const long long end = t + (frameBits * 1000000000 + 4799) / 4800;
     return "write t=" + std::to_string(t) + " pid=1 fd=3 byte=" + byte + " baud=4800 bits=" + std::to_string(bits) +
            " parity=" + parity + " stop=1 start=" + std::to_string(t) + " end=" + std::to_string(end) + "\n";
 }
+
+constexpr long long kMs = 1000000;
 
 struct LogCase {
     const char* name;
@@ -32,21 +38,24 @@ struct LogCase {
 
 const LogCase kLogCases[] = {
     {"odd and even parity give the ninth bit; datagrams split at command bits",
-     Set(0, "even") + Write(10, "0x86", "even", 100) + Set(200, "even") + Write(210, "0x21", "even", 300) +
-         Set(400, "odd") + Write(410, "0x01", "odd", 500) + Set(600, "odd") + Write(610, "0x84", "odd", 700),
+     Set(0, "even") + Write(10 * kMs, "0x86", "even") + Set(20 * kMs, "even") + Write(30 * kMs, "0x21", "even") +
+         Set(40 * kMs, "odd") + Write(50 * kMs, "0x01", "odd") + Set(60 * kMs, "odd") + Write(70 * kMs, "0x84", "odd"),
      std::string("\x86\x21\x01\x84"), "*86 21 01 | *84", ""},
     {"a change at the very end of the stop bit is in time",
-     Write(10, "0x86", "even", 100) + Set(100, "odd"), std::nullopt, "*86", ""},
+     Write(10, "0x86", "even") + Set(2291677, "odd"), std::nullopt, "*86", ""},
     {"a change before the stop bit has left is flagged",
-     Write(10, "0x86", "even", 2291677) + Set(1000010, "odd"), std::nullopt, "*86",
+     Write(10, "0x86", "even") + Set(1000010, "odd"), std::nullopt, "*86",
      "settings changed (parity odd) while byte 0x86 was on the line: 1.292 ms before its stop bit left"},
-    {"no parity, no ninth bit", Write(10, "0x55", "none", 100), std::nullopt, "",
+    {"no parity, no ninth bit", Write(10, "0x55", "none"), std::nullopt, "",
      "byte 0x55 sent with parity none, not odd or even"},
-    {"seven data bits put the parity bit in the wrong place", Write(10, "0x55", "odd", 100, 7), std::nullopt, "",
+    {"seven data bits put the parity bit in the wrong place", Write(10, "0x55", "odd", 7), std::nullopt, "",
      "byte 0x55 sent with 7 data bits"},
-    {"bytes the pty added are flagged", Write(10, "0x0a", "even", 100), std::string("\r\n"), "0A",
+    {"bytes the pty added are flagged", Write(10, "0x0a", "even"), std::string("\r\n"), "0A",
      "the pty received 2 bytes (0x0D 0x0A) for 1 written"},
-    {"a torn line is flagged, the rest still read", "write t=5 pid=1 by\n" + Write(10, "0x86", "even", 100),
+    {"a byte that does not take one frame's time is flagged",
+     "write t=0 pid=1 fd=3 byte=0x86 baud=4800 bits=8 parity=even stop=1 start=0 end=2083334\n", std::nullopt, "*86",
+     "byte 0x86 took 2.083 ms on the line, a frame takes 2.292 ms"},
+    {"a torn line is flagged, the rest still read", "write t=5 pid=1 by\n" + Write(10, "0x86", "even"),
      std::nullopt, "*86", "log line 1 unreadable"},
 };
 

@@ -109,6 +109,15 @@ BusTrace ReadBusLog(const std::string& log, const std::optional<std::string>& wi
             byte.start = event.Number("start");
             byte.end = event.Number("end");
             byte.parity = event.Text("parity");
+            // The model's frame: start bit, data, parity, stop bits.
+            const std::int64_t baud = event.Number("baud");
+            const std::int64_t bits =
+                1 + event.Number("bits") + (byte.parity == "none" ? 0 : 1) + event.Number("stop");
+            const std::int64_t frameNs = baud > 0 ? (bits * 1000000000 + baud - 1) / baud : 0;
+            if (byte.end - byte.start != frameNs) {
+                trace.problems.push_back("byte " + Hex(byte.value) + " took " + Ms(byte.end - byte.start) +
+                                         " on the line, a frame takes " + Ms(frameNs));
+            }
             std::string why;
             byte.ch = Decode(event, byte.value, why);
             if (byte.ch) {

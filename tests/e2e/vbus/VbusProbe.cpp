@@ -8,6 +8,8 @@
 //   open          open as the programs do (O_NONBLOCK, O_NOCTTY, O_CLOEXEC)
 //   raw           raw mode, 4800 baud, 8 data bits, no parity
 //   cooked        4800 baud, 8 data bits, but output processing left on
+//   slow          50 baud: a byte stays on the line for 220 ms, so what
+//                 follows its write happens while it is being sent
 //   send:HH:o|e   one byte the careful way: parity set and read back, write,
 //                 TIOCOUTQ, wait for TIOCSER_TEMT, TIOCOUTQ again
 //   rush:HH:o|e   parity set and the byte written, no waiting at all
@@ -40,11 +42,11 @@ const char* ParityOf(const termios& t) {
     return (t.c_cflag & PARODD) != 0 ? "odd" : "even";
 }
 
-bool SetLine(bool raw) {
+bool SetLine(bool raw, speed_t speed) {
     termios t{};
     if (tcgetattr(g_fd, &t) != 0) return false;
     if (raw) cfmakeraw(&t);
-    cfsetspeed(&t, B4800);
+    cfsetspeed(&t, speed);
     t.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS)) | CS8 | CLOCAL | CREAD;
     return tcsetattr(g_fd, TCSANOW, &t) == 0;
 }
@@ -145,8 +147,9 @@ int main(int argc, char** argv) {
             g_fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             std::printf("open: %s\n", g_fd >= 0 ? "ok" : std::strerror(errno));
             if (g_fd < 0) return 4;
-        } else if (step == "raw" || step == "cooked") {
-            std::printf("%s: %s\n", step.c_str(), SetLine(step == "raw") ? "ok" : std::strerror(errno));
+        } else if (step == "raw" || step == "cooked" || step == "slow") {
+            const bool ok = SetLine(step != "cooked", step == "slow" ? B50 : B4800);
+            std::printf("%s: %s\n", step.c_str(), ok ? "ok" : std::strerror(errno));
         } else if (step.rfind("send:", 0) == 0) {
             Send(step.substr(5), true);
         } else if (step.rfind("rush:", 0) == 0) {
