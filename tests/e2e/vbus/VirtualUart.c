@@ -181,8 +181,28 @@ static int IsDevice(int fd) {
     return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == g_device;
 }
 
-/* Opened and closed per line: the program may close or reuse any descriptor
- * number, and a log line must never land on one of its files. */
+/* The log's descriptor sits high, out of the program's way, and is checked
+ * before each line: a program may close or dup2 over any descriptor, and a
+ * log line must never land in one of its files. Checking costs one fstat;
+ * reopening per line would cost far more and show in the timings. */
+static int g_logFd = -1;
+static dev_t g_logDev;
+static ino_t g_logIno;
+
+static int LogFd(void) {
+    struct stat st;
+    if (g_logFd >= 0 && fstat(g_logFd, &st) == 0 && st.st_dev == g_logDev && st.st_ino == g_logIno) return g_logFd;
+    long fd = syscall(SYS_openat, AT_FDCWD, g_logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    int high = fcntl((int)fd, F_DUPFD_CLOEXEC, 900);
+    (void)syscall(SYS_close, fd);
+    if (high < 0 || fstat(high, &st) != 0) return -1;
+    g_logFd = high;
+    g_logDev = st.st_dev;
+    g_logIno = st.st_ino;
+    return g_logFd;
+}
+
 static void Log(const char* event, int fd, int64_t t, const char* fmt, ...) {
     if (g_logPath[0] == '\0') return;
     char line[512];
@@ -199,11 +219,11 @@ static void Log(const char* event, int fd, int64_t t, const char* fmt, ...) {
     if ((size_t)n >= sizeof line - 1) n = (int)sizeof line - 2;
     line[n++] = '\n';
     int saved = errno;
-    long logFd = syscall(SYS_openat, AT_FDCWD, g_logPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (logFd >= 0) {
-        (void)syscall(SYS_write, logFd, line, (size_t)n);
-        (void)syscall(SYS_close, logFd);
-    }
+    static pthread_mutex_t logLock = PTHREAD_MUTEX_INITIALIZER;
+    pthread_mutex_lock(&logLock);
+    int logFd = LogFd();
+    if (logFd >= 0) (void)syscall(SYS_write, logFd, line, (size_t)n);
+    pthread_mutex_unlock(&logLock);
     errno = saved;
 }
 
