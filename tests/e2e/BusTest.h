@@ -36,6 +36,10 @@ protected:
 
     // The run's trace, the pty's bytes checked against the log.
     static BusTrace Trace(const BusResult& result) { return ReadBusLog(result.log, result.wire); }
+
+    // Expects the run to have ended with exitCode, leaving exactly these
+    // datagrams (as BusTrace::Text writes them) on a wire without problems.
+    static BusTrace ExpectOnBus(const BusResult& result, const std::string& datagrams, int exitCode = 0);
 };
 
 inline BusRun Command(std::vector<std::string> argv, std::vector<std::string> env = {}) {
@@ -56,6 +60,14 @@ inline std::string Problems(const BusTrace& trace) {
     std::string text;
     for (const std::string& problem : trace.problems) text += problem + "\n";
     return text;
+}
+
+inline BusTrace BusTest::ExpectOnBus(const BusResult& result, const std::string& datagrams, int exitCode) {
+    EXPECT_EQ(result.exitCode, exitCode) << Describe(result);
+    BusTrace trace = Trace(result);
+    EXPECT_EQ(trace.Text(), datagrams);
+    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
+    return trace;
 }
 
 }  // namespace vantrell::e2e

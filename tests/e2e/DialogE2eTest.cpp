@@ -206,11 +206,7 @@ TEST_F(DialogTest, SendAndSendNTimesReachTheBus) {
 
     ASSERT_TRUE(PointAt(dialog));
     ASSERT_TRUE(Xdo("key Escape"));
-    const BusResult result = bus.Wait();
-    EXPECT_EQ(result.exitCode, 0) << Describe(result);
-    const BusTrace trace = Trace(result);
-    EXPECT_EQ(trace.Text(), "*86 21 01 FE | *86 21 01 FE | *86 21 01 FE");
-    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
+    const BusTrace trace = ExpectOnBus(bus.Wait(), "*86 21 01 FE | *86 21 01 FE | *86 21 01 FE");
     EXPECT_EQ(trace.Count("open"), 1u);
     EXPECT_EQ(trace.Count("close"), 1u);
 }

@@ -72,11 +72,7 @@ class SendScriptTest : public SendTest, public ::testing::WithParamInterface<Scr
 TEST_P(SendScriptTest, ReachesTheBus) {
     const ScriptCase& c = GetParam();
     CVirtualBus bus;
-    const BusResult result = Send(bus, c.script, {"--interval", "0"});
-    ASSERT_EQ(result.exitCode, 0) << Describe(result);
-    const BusTrace trace = Trace(result);
-    EXPECT_EQ(trace.Text(), c.expectBus);
-    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
+    const BusTrace trace = ExpectOnBus(Send(bus, c.script, {"--interval", "0"}), c.expectBus);
     // The port is set up once and let go at the end, nothing left queued.
     EXPECT_EQ(trace.Count("open"), 1u);
     EXPECT_EQ(trace.Count("close"), 1u);
@@ -90,21 +86,15 @@ INSTANTIATE_TEST_SUITE_P(Scripts, SendScriptTest, ::testing::ValuesIn(kScriptCas
 TEST_F(SendTest, RepeatSendsOneDatagramPerPassAndEchoesEach) {
     CVirtualBus bus;
     const BusResult result = Send(bus, "86 21 01 FE", {"--repeat", "3", "--interval", "0"});
-    ASSERT_EQ(result.exitCode, 0) << Describe(result);
-    const BusTrace trace = Trace(result);
-    EXPECT_EQ(trace.Text(), "*86 21 01 FE | *86 21 01 FE | *86 21 01 FE");
-    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
+    ExpectOnBus(result, "*86 21 01 FE | *86 21 01 FE | *86 21 01 FE");
     EXPECT_EQ(Occurrences(result.out, "862101FE"), 3u) << result.out;
 }
 
 TEST_F(SendTest, DeviceThatVanishesMidPassEndsWithFive) {
     CVirtualBus bus;
     const BusResult result = Send(bus, "84 06 2D 5A", {}, {"VBUS_FAIL_AFTER=2"});
-    EXPECT_EQ(result.exitCode, 5) << Describe(result);
+    ExpectOnBus(result, "*84 06", 5);
     EXPECT_THAT(result.err, HasSubstr("2 bytes sent")) << Describe(result);
-    const BusTrace trace = Trace(result);
-    EXPECT_EQ(trace.Text(), "*84 06");
-    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
 }
 
 TEST_F(SendTest, PortHeldByAnotherProgramIsBusy) {
@@ -146,9 +136,7 @@ class SendLayoutTest : public SendTest, public ::testing::WithParamInterface<Lay
 TEST_P(SendLayoutTest, FindsThePort) {
     const LayoutCase& c = GetParam();
     CVirtualBus bus(c.layout);
-    const BusResult result = Send(bus, "86", {"--port", c.port});
-    EXPECT_EQ(result.exitCode, c.expectExit) << Describe(result);
-    EXPECT_EQ(Trace(result).Text(), c.expectBus);
+    ExpectOnBus(Send(bus, "86", {"--port", c.port}), c.expectBus, c.expectExit);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, SendLayoutTest, ::testing::ValuesIn(kLayoutCases),

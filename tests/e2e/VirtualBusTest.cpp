@@ -165,11 +165,8 @@ TEST_F(VirtualBusTest, RunPastItsLimitIsKilled) {
 // bit on its first byte, and every parity change waits for the byte before.
 TEST_F(VirtualBusTest, SeaTalkPortSendsADatagram) {
     CVirtualBus bus;
-    const BusResult result = bus.Run(Command({VBUS_PORT_DRIVER, "COM1", "84", "06", "2D", "5A", "02"}));
-    ASSERT_EQ(result.exitCode, 0) << Describe(result);
-    const BusTrace trace = Trace(result);
-    EXPECT_EQ(trace.Text(), "*84 06 2D 5A 02");
-    EXPECT_TRUE(trace.problems.empty()) << Problems(trace);
+    const BusTrace trace =
+        ExpectOnBus(bus.Run(Command({VBUS_PORT_DRIVER, "COM1", "84", "06", "2D", "5A", "02"})), "*84 06 2D 5A 02");
     EXPECT_EQ(trace.Count("flock"), 1u);
     EXPECT_EQ(trace.Count("excl"), 1u);
 }
@@ -178,9 +175,8 @@ TEST_F(VirtualBusTest, SeaTalkPortReportsAnUnpluggedDevice) {
     CVirtualBus bus;
     const BusResult result =
         bus.Run(Command({VBUS_PORT_DRIVER, "COM1", "84", "06", "2D"}, {"VBUS_FAIL_AFTER=2"}));
-    EXPECT_EQ(result.exitCode, 5) << Describe(result);
+    ExpectOnBus(result, "*84 06", 5);
     EXPECT_THAT(result.out, HasSubstr("byte 2D failed: "));
-    EXPECT_EQ(Trace(result).Text(), "*84 06");
 }
 
 }  // namespace
