@@ -171,7 +171,8 @@ protected:
 TEST_F(DialogTest, SendAndSendNTimesReachTheBus) {
     CVirtualBus bus;
     const std::string script = WriteScript(bus.ScratchDir(), "keystroke.ray", "86 21 01 FE\r\n");
-    BusRun run = Command({VANTRELL_DIALOG}, {"DISPLAY=" + m_pXvfb->Display(), "NO_AT_BRIDGE=1"});
+    BusRun run = Command({VANTRELL_DIALOG}, {"DISPLAY=" + m_pXvfb->Display(), "NO_AT_BRIDGE=1",
+                                             std::string("LSAN_OPTIONS=suppressions=") + DIALOG_LEAKS});
     run.limit = std::chrono::seconds(150);
     bus.Start(run);
 

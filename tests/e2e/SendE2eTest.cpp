@@ -46,25 +46,26 @@ struct ScriptCase {
     const char* name;
     const char* script;
     const char* expectBus;   // the datagrams a listener decodes
+    const char* expectEcho;  // the pass's echo on stdout: the tokens run together
 };
 
 void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
 
 const ScriptCase kScriptCases[] = {
-    {"keystroke", "86 21 01", "*86 21 01"},
-    {"CR LF at the end", "86 21 01\r\n", "*86 21 01"},
-    {"two lines are one datagram", "86 21 01\r\n84 06 00", "*86 21 01 84 06 00"},
-    {"a tab separates", "86\t21", "*86 21"},
-    {"highest value without the ninth bit", "7F", "*7F"},
-    {"0x prefix", "0x86", "*86"},
-    {"a long number keeps its low byte", "1234", "*34"},
-    {"minus one is all ones", "-1", "*FF"},
-    {"an empty script sends nothing", "", ""},
-    {"depth below transducer", "00 02 00 64 00", "*00 02 00 64 00"},
-    {"speed through water", "20 01 32 00", "*20 01 32 00"},
-    {"heading", "9C 01 2D 00", "*9C 01 2D 00"},
-    {"autopilot status", "84 06 2D 5A 02 00 FE 00 08", "*84 06 2D 5A 02 00 FE 00 08"},
-    {"keystroke with its complement", "86 21 01 FE", "*86 21 01 FE"},
+    {"keystroke", "86 21 01", "*86 21 01", "862101"},
+    {"CR LF at the end", "86 21 01\r\n", "*86 21 01", "862101"},
+    {"two lines are one datagram", "86 21 01\r\n84 06 00", "*86 21 01 84 06 00", "862101840600"},
+    {"a tab separates", "86\t21", "*86 21", "8621"},
+    {"highest value without the ninth bit", "7F", "*7F", "7F"},
+    {"0x prefix", "0x86", "*86", "0x86"},
+    {"a long number keeps its low byte", "1234", "*34", "1234"},
+    {"minus one is all ones", "-1", "*FF", "-1"},
+    {"an empty script sends nothing", "", "", ""},
+    {"depth below transducer", "00 02 00 64 00", "*00 02 00 64 00", "0002006400"},
+    {"speed through water", "20 01 32 00", "*20 01 32 00", "20013200"},
+    {"heading", "9C 01 2D 00", "*9C 01 2D 00", "9C012D00"},
+    {"autopilot status", "84 06 2D 5A 02 00 FE 00 08", "*84 06 2D 5A 02 00 FE 00 08", "84062D5A0200FE0008"},
+    {"keystroke with its complement", "86 21 01 FE", "*86 21 01 FE", "862101FE"},
 };
 
 class SendScriptTest : public SendTest, public ::testing::WithParamInterface<ScriptCase> {};
@@ -72,7 +73,9 @@ class SendScriptTest : public SendTest, public ::testing::WithParamInterface<Scr
 TEST_P(SendScriptTest, ReachesTheBus) {
     const ScriptCase& c = GetParam();
     CVirtualBus bus;
-    const BusTrace trace = ExpectOnBus(Send(bus, c.script, {"--interval", "0"}), c.expectBus);
+    const BusResult result = Send(bus, c.script, {"--interval", "0"});
+    const BusTrace trace = ExpectOnBus(result, c.expectBus);
+    EXPECT_EQ(result.out, std::string(c.expectEcho) + "\n");
     // The port is set up once and let go at the end, nothing left queued.
     EXPECT_EQ(trace.Count("open"), 1u);
     EXPECT_EQ(trace.Count("close"), 1u);

@@ -576,6 +576,10 @@ static void ToKernel(struct KernelTermios* k, const struct termios* t) {
     memcpy(k->c_cc, t->c_cc, sizeof k->c_cc);
 }
 
+/* TCSBRK and TCFLSH take an int, read here as the pointer-sized variadic
+ * argument: only its low half was passed. */
+static int IntArg(void* arg) { return (int)(intptr_t)arg; }
+
 static int DeviceIoctl(int fd, unsigned long request, void* arg) {
     int64_t now = Now();
     pthread_mutex_lock(&g_lock);
@@ -629,7 +633,7 @@ static int DeviceIoctl(int fd, unsigned long request, void* arg) {
             Log("get", fd, now, "via=ioctl");
             break;
         case TCFLSH:
-            if ((long)arg == TCOFLUSH || (long)arg == TCIOFLUSH) FlushOutput(fd, now);
+            if (IntArg(arg) == TCOFLUSH || IntArg(arg) == TCIOFLUSH) FlushOutput(fd, now);
             pthread_mutex_unlock(&g_lock);
             return g_real.ioctl(fd, request, arg);
         default:
@@ -660,7 +664,7 @@ VU_EXPORT int ioctl(int fd, unsigned long request, ...) {
             return tcsetattr(fd, request == TCSETS ? TCSANOW : request == TCSETSW ? TCSADRAIN : TCSAFLUSH, &t);
         }
         case TCSBRK:
-            if ((long)arg != 0) return tcdrain(fd);
+            if (IntArg(arg) != 0) return tcdrain(fd);
             break;
         default:
             break;
