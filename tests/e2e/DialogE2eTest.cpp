@@ -140,15 +140,13 @@ protected:
     bool Click(const std::string& window, int nId) {
         const auto [x, y] = ControlCentre(window, nId);
         return x >= 0 && Xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
-                             " click 1");
+                             " click 1")
+                             .has_value();
     }
 
     // With no window manager the keyboard goes to the window under the
     // pointer, so the pointer rests on the window that should get the keys.
-    bool PointAt(const std::string& window) {
-        const auto geometry = Xdo("getwindowgeometry --shell " + window);
-        return geometry && Xdo("mousemove --window " + window + " 20 20");
-    }
+    bool PointAt(const std::string& window) { return Xdo("mousemove --window " + window + " 20 20").has_value(); }
 
     // Waits, bounded, until done() holds; false when it never did.
     template <typename Done>
