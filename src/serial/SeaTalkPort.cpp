@@ -93,8 +93,13 @@ int CSeaTalkPort::OpenPort(const char* lpszPortName) {
 }
 
 int CSeaTalkPort::SendByte(int nValue, int bOddParity) {
+    // Settings that could not be read must not be applied: they would be
+    // defaults, not the line this port set up.
     LineSettings settings;
-    if (m_hComm) m_hComm->ReadSettings(settings);
+    if (m_hComm && !m_hComm->ReadSettings(settings)) {
+        Fail(m_hComm->LastError());
+        return 0;
+    }
     m_sleeper.SleepMs(kParityPauseMs);
 
     settings.parity = bOddParity != 0 ? Parity::Odd : Parity::Even;
