@@ -10,8 +10,8 @@
 namespace vantrell {
 
 __attribute__((section(".vantrell.version"), used)) constexpr auto kVersionRecord = Concat(
-    "FileVersion=", kVersionNumbers, "\0",
-    "ProductVersion=", kVersionNumbers, "\0",
+    "FileVersionNumber=", kVersionNumbers, "\0",
+    "ProductVersionNumber=", kVersionNumbers, "\0",
     "FileFlags=none", "\0",
     "FileType=application", "\0",
     "StringFileInfo=040904B0", "\0",
