@@ -3,6 +3,8 @@
 #  - `vantrell --foo bar` starts normally: arguments are ignored;
 #  - F1 with no help file beside it shows "Failed to launch help." in a box
 #    captioned with the executable's name, and the program goes on;
+#  - the window menu opens on a right click on the background, on Shift+F10
+#    and on the Menu key, and its "&About Vantrell..." opens the About box;
 #  - Esc ends the process, with status 0;
 #  - the run writes no file: HOME and the XDG folders stay empty.
 #
@@ -45,6 +47,27 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 kill -0 "$app_pid" 2>/dev/null || fail "the program ended after the help message"
+
+about_via() {
+  xdotool windowfocus --sync "$main" 2>/dev/null
+  "$@"
+  sleep 0.3
+  xdotool key a
+  local about
+  about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About Vantrell$' 2>/dev/null | head -1)
+  [[ -n $about ]] || fail "no About box after: $*"
+  xdotool windowfocus --sync "$about" 2>/dev/null
+  xdotool key Escape
+  for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^About Vantrell$' >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "Esc did not close the About box"
+}
+# The dialog's top-left corner is background, outside every control.
+about_via xdotool mousemove --window "$main" 3 3 click 3
+about_via xdotool key shift+F10
+about_via xdotool key Menu
 
 xdotool windowfocus --sync "$main" 2>/dev/null
 xdotool key Escape
