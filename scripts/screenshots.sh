@@ -35,6 +35,8 @@ trap cleanup EXIT
 app_pid=$!
 
 main=$(timeout 15 xdotool search --sync --onlyvisible --name '^Vantrell ' | head -1)
+# Focused, as a user sees it: the Send button shows its focus ring.
+xdotool windowfocus --sync "$main" 2>/dev/null
 sleep 1   # let GTK finish the first paint
 import -window "$main" "$out/main-dialog.png"
 

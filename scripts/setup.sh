@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
-  libwxgtk3.2-dev
+  libwxgtk3.2-dev libx11-dev
   xvfb xauth xdotool x11-utils imagemagick
   util-linux procps
 )
