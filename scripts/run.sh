@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default
+cmake --build --preset default --target vantrell
 exec build/default/src/ui/vantrell "$@"
