@@ -15,6 +15,8 @@
 #include <memory>
 #include <utility>
 
+#include "Sleeper.h"
+
 namespace vantrell {
 
 namespace {
@@ -92,20 +94,6 @@ constexpr std::int64_t kNsPerS = 1000000000;
 constexpr std::int64_t kTxPollSliceNs = 100000;
 constexpr std::int64_t kBitsPerFrame = 11;  // start, 8 data, parity, stop
 
-std::int64_t NowNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * kNsPerS + now.tv_nsec;
-}
-
-// An absolute deadline, so a signal neither shortens nor stretches the pause.
-void SleepUntilNs(std::int64_t deadlineNs) {
-    timespec deadline{};
-    deadline.tv_sec = static_cast<time_t>(deadlineNs / kNsPerS);
-    deadline.tv_nsec = static_cast<long>(deadlineNs % kNsPerS);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
-}
 
 // ---------------------------------------------------------------- settings
 
@@ -259,7 +247,7 @@ public:
         // Both write fields zero means no bound, as on the platform the
         // seam stands in for.
         const bool bounded = m_timeouts.writeTotalMultiplier != 0 || m_timeouts.writeTotalConstant != 0;
-        const std::int64_t deadline = NowNs() + static_cast<std::int64_t>(limitMs) * kNsPerMs;
+        const std::int64_t deadline = MonotonicNowNs() + static_cast<std::int64_t>(limitMs) * kNsPerMs;
         for (;;) {
             const ssize_t written = write(m_fd, &byte, 1);
             if (written == 1) {
@@ -273,7 +261,7 @@ public:
             // The driver's buffer is full: wait for room, within the bound.
             int pollMs = -1;
             if (bounded) {
-                const std::int64_t left = deadline - NowNs();
+                const std::int64_t left = deadline - MonotonicNowNs();
                 if (left <= 0) {
                     return Fail(SerialError{SerialErrorKind::TimedOut, 0,
                                             "the byte found no room within " + std::to_string(limitMs) + " ms"});
@@ -295,7 +283,7 @@ public:
         if ((m_nEventMask & kEventTxEmpty) == 0) {
             return Fail(SerialError{SerialErrorKind::Other, 0, "no event selected to wait for"});
         }
-        const std::int64_t deadline = NowNs() + static_cast<std::int64_t>(limitMs) * kNsPerMs;
+        const std::int64_t deadline = MonotonicNowNs() + static_cast<std::int64_t>(limitMs) * kNsPerMs;
         bool firstPause = true;
         for (;;) {
             int queued = 0;
@@ -317,7 +305,7 @@ public:
                 return true;
             }
 
-            const std::int64_t now = NowNs();
+            const std::int64_t now = MonotonicNowNs();
             if (now >= deadline) {
                 return Fail(SerialError{SerialErrorKind::TimedOut, 0,
                                         "the transmitter did not empty within " + std::to_string(limitMs) + " ms"});
@@ -329,7 +317,9 @@ public:
                 pause = std::max(pause, frames * FrameNs());
                 firstPause = false;
             }
-            SleepUntilNs(std::min(now + pause, deadline));
+            const std::int64_t wake = std::min(now + pause, deadline);
+            while (!SleepUntilNs(wake)) {
+            }
         }
     }
 

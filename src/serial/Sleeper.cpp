@@ -10,14 +10,20 @@ namespace vantrell {
 namespace {
 
 constexpr std::int64_t kSpinNs = 200000;
-
-std::int64_t NowNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
+constexpr std::int64_t kNsPerS = 1000000000;
 
 }  // namespace
+
+std::int64_t MonotonicNowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * kNsPerS + now.tv_nsec;
+}
+
+bool SleepUntilNs(std::int64_t deadlineNs) {
+    const timespec until{static_cast<time_t>(deadlineNs / kNsPerS), static_cast<long>(deadlineNs % kNsPerS)};
+    return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
+}
 
 void PreciseSleeper::SleepMs(std::uint32_t ms) {
     // The kernel may fire a sleeping thread's timer up to its slack late
@@ -26,21 +32,18 @@ void PreciseSleeper::SleepMs(std::uint32_t ms) {
     static thread_local const bool tightSlack = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
     static_cast<void>(tightSlack);
 
-    const std::int64_t deadline = NowNs() + std::int64_t{ms} * 1000000;
+    const std::int64_t deadline = MonotonicNowNs() + std::int64_t{ms} * 1000000;
 
     // Sleep to just short of the deadline, then spin the rest: a wake-up
     // on a virtual machine runs 100 us or more late, which on three pauses
     // a byte would cost about 1 % of the bus. Spinning the last 200 us of
     // each 10 ms pause costs about 2 % of one core while sending.
     const std::int64_t wake = deadline - kSpinNs;
-    if (wake > NowNs()) {
-        const timespec until{static_cast<time_t>(wake / 1000000000), static_cast<long>(wake % 1000000000)};
-        // An absolute deadline lets a signal interrupt the sleep without
-        // changing when it ends.
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    if (wake > MonotonicNowNs()) {
+        while (!SleepUntilNs(wake)) {
         }
     }
-    while (NowNs() < deadline) {
+    while (MonotonicNowNs() < deadline) {
     }
 }
 

@@ -24,4 +24,12 @@ public:
 // The sleeper the programs use.
 Sleeper& SystemSleeper();
 
+// CLOCK_MONOTONIC, in nanoseconds.
+std::int64_t MonotonicNowNs();
+
+// Sleeps until deadlineNs on CLOCK_MONOTONIC. Returns false when a signal
+// cut the sleep short; a caller that must not wake early sleeps again with
+// the same deadline, which neither shortens nor stretches the pause.
+bool SleepUntilNs(std::int64_t deadlineNs);
+
 }  // namespace vantrell
