@@ -249,9 +249,11 @@ public:
         const bool bounded = m_timeouts.writeTotalMultiplier != 0 || m_timeouts.writeTotalConstant != 0;
         const std::int64_t deadline = MonotonicNowNs() + static_cast<std::int64_t>(limitMs) * kNsPerMs;
         for (;;) {
+            const std::int64_t attempt = MonotonicNowNs();
             const ssize_t written = write(m_fd, &byte, 1);
             if (written == 1) {
                 m_bWritePending = true;
+                m_nWriteNs = attempt;
                 return true;
             }
             if (written < 0 && errno == EINTR) continue;
@@ -310,14 +312,16 @@ public:
                 return Fail(SerialError{SerialErrorKind::TimedOut, 0,
                                         "the transmitter did not empty within " + std::to_string(limitMs) + " ms"});
             }
-            std::int64_t pause = kTxPollSliceNs;
+            std::int64_t wake = now + kTxPollSliceNs;
             if (firstPause) {
-                // The queue cannot empty faster than the line carries it.
+                // The queue cannot empty faster than the line carries it,
+                // counted from the write that started it.
                 const std::int64_t frames = std::max<std::int64_t>(queued, m_bWritePending ? 1 : 0);
-                pause = std::max(pause, frames * FrameNs());
+                const std::int64_t from = m_bWritePending ? m_nWriteNs : now;
+                wake = std::max(wake, from + frames * FrameNs());
                 firstPause = false;
             }
-            const std::int64_t wake = std::min(now + pause, deadline);
+            wake = std::min(wake, deadline);
             while (!SleepUntilNs(wake)) {
             }
         }
@@ -358,6 +362,7 @@ private:
     Timeouts m_timeouts;         // Linux keeps none; the writes honour these
     std::uint32_t m_nEventMask = 0;
     bool m_bWritePending = false;   // a byte written since the last TX empty
+    std::int64_t m_nWriteNs = 0;    // when that byte was handed to the driver
     bool m_bNoLineStatus = false;   // TIOCSERGETLSR is not provided
     SerialError m_lastError;
 };
