@@ -12,6 +12,14 @@ namespace {
 
 using Trace = std::vector<std::string>;
 
+// A misbehaving port, the calls it then sees, and the error the port reports.
+struct FailureCase {
+    const char* what;
+    SimulatedPortConfig config;
+    Trace trace;
+    SerialErrorKind kind;
+};
+
 class SeaTalkPortTest : public testing::Test {
 protected:
     SeaTalkPortTest() { sim.AddPort("COM1"); }
@@ -54,12 +62,7 @@ TEST_F(SeaTalkPortTest, OpenPortSetsUpTheLineForSeaTalk) {
 }
 
 TEST_F(SeaTalkPortTest, OpenPortFailures) {
-    struct Case {
-        const char* what;
-        SimulatedPortConfig config;
-        Trace trace;
-        SerialErrorKind kind;
-    } const cases[] = {
+    const FailureCase cases[] = {
         {"busy", {SerialErrorKind::Busy}, {"Open COM1 (failed)"}, SerialErrorKind::Busy},
         {"settings refused", {SerialErrorKind::None, false, true},
          {"Open COM1", "ReadSettings", "ApplySettings (failed)", "Close"}, SerialErrorKind::Unsupported},
@@ -68,7 +71,7 @@ TEST_F(SeaTalkPortTest, OpenPortFailures) {
           "Close"},
          SerialErrorKind::Unsupported},
     };
-    for (const Case& c : cases) {
+    for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.what);
         sim.AddPort("COM1", c.config);
         sim.ClearOps();
@@ -139,12 +142,7 @@ TEST_F(SeaTalkPortTest, SameParityTwiceStillGoesThroughTheWholeSequence) {
 }
 
 TEST_F(SeaTalkPortTest, SendByteFailures) {
-    struct Case {
-        const char* what;
-        SimulatedPortConfig config;
-        Trace trace;
-        SerialErrorKind kind;
-    } const cases[] = {
+    const FailureCase cases[] = {
         {"parity dropped", {SerialErrorKind::None, true},
          {"ReadSettings", "Sleep 10", "Sleep 10", "ApplySettings (failed)"}, SerialErrorKind::Unsupported},
         {"write fails", {SerialErrorKind::None, false, false, false, 0},
@@ -158,7 +156,7 @@ TEST_F(SeaTalkPortTest, SendByteFailures) {
         {"unplugged: nothing read is applied", {SerialErrorKind::None, false, false, false, -1, 0},
          {"ReadSettings (failed)"}, SerialErrorKind::Io},
     };
-    for (const Case& c : cases) {
+    for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.what);
         auto port = OpenedPort();
         sim.Config("COM1") = c.config;
