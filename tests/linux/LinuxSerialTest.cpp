@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "SeaTalkLine.h"
 #include "SeaTalkPort.h"
 #include "Sleeper.h"
 
@@ -33,15 +34,6 @@ using ::testing::HasSubstr;
 // ends of a pty on its own schedule. Only a bound, never a measurement.
 constexpr int kSettleMs = 2000;
 
-LineSettings SeaTalkLine() {
-    LineSettings line;
-    line.baudRate = 4800;
-    line.dataBits = 8;
-    line.parity = Parity::None;
-    line.stopBits = 1;
-    line.parityCheck = true;
-    return line;
-}
 
 // A pseudo-terminal whose master nobody reads unless a test does, and a
 // scratch dir with a fake /sys/class/tty and /dev in which ttyUSB0 is the
@@ -158,7 +150,7 @@ TEST_F(LinuxSerialTest, NoParityLineReadsBackAsAppliedAndIsRaw) {
     ASSERT_TRUE(device);
     LineSettings line;
     ASSERT_TRUE(device->ReadSettings(line));
-    const LineSettings wanted = SeaTalkLine();
+    const LineSettings wanted = SeaTalkOpenLine();
     ASSERT_TRUE(device->ApplySettings(wanted)) << device->LastError().message;
 
     LineSettings held;
@@ -177,7 +169,7 @@ TEST_F(LinuxSerialTest, ModemLinesAreNoErrorOnADeviceWithoutThem) {
     ASSERT_TRUE(device);
     for (bool on : {true, false}) {
         SCOPED_TRACE(on ? "raise DTR and RTS" : "lower DTR and RTS");
-        LineSettings line = SeaTalkLine();
+        LineSettings line = SeaTalkOpenLine();
         line.dtr = on;
         line.rts = on;
         EXPECT_TRUE(device->ApplySettings(line)) << device->LastError().message;
@@ -187,7 +179,7 @@ TEST_F(LinuxSerialTest, ModemLinesAreNoErrorOnADeviceWithoutThem) {
 TEST_F(LinuxSerialTest, SettingsTheDeviceCannotHoldAreRefusedAndUndone) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
-    ASSERT_TRUE(device->ApplySettings(SeaTalkLine())) << device->LastError().message;
+    ASSERT_TRUE(device->ApplySettings(SeaTalkOpenLine())) << device->LastError().message;
 
     struct Case {
         const char* title;
@@ -214,14 +206,14 @@ TEST_F(LinuxSerialTest, SettingsTheDeviceCannotHoldAreRefusedAndUndone) {
 
         LineSettings after;
         ASSERT_TRUE(device->ReadSettings(after));
-        EXPECT_EQ(after, SeaTalkLine()) << "the refused change was left half done";
+        EXPECT_EQ(after, SeaTalkOpenLine()) << "the refused change was left half done";
     }
 }
 
 TEST_F(LinuxSerialTest, WaitEndsAtOnceWhenTheQueueIsEmptyAndRefusesWithNoEventSelected) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
-    ASSERT_TRUE(device->ApplySettings(SeaTalkLine()));
+    ASSERT_TRUE(device->ApplySettings(SeaTalkOpenLine()));
     std::uint32_t events = 99;
     EXPECT_FALSE(device->WaitEvent(events, 1000));
     EXPECT_EQ(events, 0u);
@@ -238,7 +230,7 @@ TEST_F(LinuxSerialTest, WaitEndsAtOnceWhenTheQueueIsEmptyAndRefusesWithNoEventSe
 TEST_F(LinuxSerialTest, WriteIntoAFullBufferTimesOutAfterWritingOneByteEachTime) {
     std::unique_ptr<SerialDevice> device = OpenSlave();
     ASSERT_TRUE(device);
-    ASSERT_TRUE(device->ApplySettings(SeaTalkLine()));
+    ASSERT_TRUE(device->ApplySettings(SeaTalkOpenLine()));
     Timeouts timeouts;
     timeouts.writeTotalConstant = 1;
     ASSERT_TRUE(device->ApplyTimeouts(timeouts));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "SeaTalkLine.h"
 #include "SimulatedSerial.h"
 
 namespace vantrell {
@@ -44,13 +45,7 @@ TEST_F(SeaTalkPortTest, OpenPortSetsUpTheLineForSeaTalk) {
                                   "ApplyTimeouts"}));
     EXPECT_TRUE(sim.Sleeps().empty()) << "opening makes no pause";
 
-    LineSettings expected;
-    expected.baudRate = 4800;
-    expected.dataBits = 8;
-    expected.parity = Parity::None;
-    expected.stopBits = 1;
-    expected.parityCheck = true;
-    EXPECT_EQ(sim.Settings("COM1"), expected) << "no flow control, DTR and RTS off, no parity yet";
+    EXPECT_EQ(sim.Settings("COM1"), SeaTalkOpenLine()) << "no flow control, DTR and RTS off, no parity yet";
 
     const Timeouts& timeouts = sim.TimeoutsOf("COM1");
     EXPECT_EQ(timeouts.readInterval, 0xFFFFFFFFu);
